@@ -22,7 +22,7 @@ const std::string Usage =
     "seconds.\n"
     "\nReturn_Code=255\n";
 
-struct Run {
+struct ProgramResult {
   std::string output;
   int code;
 };
@@ -32,12 +32,14 @@ class CommandLineTest : public ::testing::Test {
   void SetUp() override { folder = FolderWithProgram(); }
   void TearDown() override { RemoveTree(folder); }
 
-  Run Start(const std::vector<std::string>& words, const std::string& input) {
+  ProgramResult Start(const std::vector<std::string>& words, const std::string& input) {
     std::vector<std::string> argv{folder + "/tolvane"};
     argv.insert(argv.end(), words.begin(), words.end());
     int in = -1, out = -1;
     pid_t pid = StartProgram(argv, &in, &out, folder);
-    if (!input.empty()) EXPECT_EQ(write(in, input.data(), input.size()), ssize_t(input.size()));
+    if (!input.empty()) {
+      EXPECT_EQ(write(in, input.data(), input.size()), ssize_t(input.size()));
+    }
     close(in);
     std::string output = ReadAll(out);
     return {output, WaitExitCode(pid)};
@@ -70,7 +72,7 @@ TEST_F(CommandLineTest, RefusalsPrintTheirMessageAndTheUsageAndEndWith255) {
   };
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.words));
-    const Run run = Start(c.words, "");
+    const ProgramResult run = Start(c.words, "");
     EXPECT_EQ(run.output, Title + c.message + Usage);
     EXPECT_EQ(run.code, 255);
   }
@@ -92,7 +94,7 @@ TEST_F(CommandLineTest, DebugRefusalWaitsForAKeyBeforeEnding) {
 }
 
 TEST_F(CommandLineTest, ValidOptionsRunTheMonitorUntilEscOnStandardInput) {
-  const Run run = Start({"-CT", "1", "-Dn", "0x1e", "-dt", "7x"}, "\x1b");
+  const ProgramResult run = Start({"-CT", "1", "-Dn", "0x1e", "-dt", "7x"}, "\x1b");
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.output.rfind(Title, 0), 0u);
   ASSERT_GE(run.output.size(), 15u);

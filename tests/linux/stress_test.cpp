@@ -76,7 +76,9 @@ TEST(Stress, ShortLivedProcessesUnderScansPollsAndWaiters) {
     if (it == expected.end() || record.Handle == nullptr) continue;
     EXPECT_EQ(record.HandleClosed, 1u) << record.ProcessID;
     EXPECT_EQ(static_cast<int>(record.ExitCode), it->second) << record.ProcessID;
-    if (record.LostClose) EXPECT_EQ(static_cast<int>(record.EndExitCode), it->second);
+    if (record.LostClose) {
+      EXPECT_EQ(static_cast<int>(record.EndExitCode), it->second);
+    }
     ++checked;
   }
   // Most processes live long enough to be met by a scan.

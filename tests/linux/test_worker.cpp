@@ -2,12 +2,13 @@
 // processes:
 //   exit <ms> <code>        sleeps, then exits with code
 //   signal <ms> <signal>    sleeps, then dies by the signal
-//   busy <ms> <code>        burns CPU for ms, then exits with code
-//   tree <code>             starts "busy 300 3" and "signal 600 15" as its
+//   busy <ms> <code>        uses ms of CPU, sleeps ms, then exits with code
+//   tree <code>             starts "busy 300 3" and "signal 900 15" as its
 //                           children, reaps them, then exits with code
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -49,15 +50,18 @@ int main(int argc, char** argv) {
     return 92;
   }
   if (mode == "busy") {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(first);
-    volatile unsigned long spin = 0;
-    while (std::chrono::steady_clock::now() < until) ++spin;
+    // Spends ms of CPU time, then lives as long again without it.
+    timespec used;
+    do {
+      clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    } while (used.tv_sec * 1000L + used.tv_nsec / 1000000L < first);
+    SleepMs(first);
     return second;
   }
   if (mode == "tree") {
     // Give the watcher time to see the whole tree before anything ends.
     pid_t a = Spawn(argv[0], "busy", "300", "3");
-    pid_t b = Spawn(argv[0], "signal", "600", "15");
+    pid_t b = Spawn(argv[0], "signal", "900", "15");
     int status = 0;
     waitpid(a, &status, 0);
     waitpid(b, &status, 0);
