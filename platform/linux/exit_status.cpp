@@ -45,20 +45,21 @@ int ProbeSources(void) {
 }
 
 void ResolveFromPidfdInfo(ProcessObject* process) {
-  PidfdInfo info;
-  if (PidfdGetInfo(process->pidfd, PIDFD_INFO_EXIT_BIT, &info) != 0) {
-    process->exitState = EXIT_CODE_UNKNOWABLE;  // reaped, and nothing kept
-    return;
+  // The kernel reads the exit information before it looks for the task, so
+  // a reap falling between the two gives neither. The information is kept
+  // before the task goes, so once it has gone a second look finds it.
+  for (int look = 0; look < 2; ++look) {
+    PidfdInfo info;
+    if (PidfdGetInfo(process->pidfd, PIDFD_INFO_EXIT_BIT, &info) != 0) break;
+    if ((info.mask & PIDFD_INFO_EXIT_BIT) != 0) {
+      process->exitState = EXIT_CODE_KNOWN;
+      process->exitCode = ExitCodeFromWaitStatus(info.exitStatus);
+      return;
+    }
+    // No exit information yet: a zombie its parent has not reaped.
+    if (PidfdSendSignal(process->pidfd, 0) == 0 || errno != ESRCH) return;
   }
-  if ((info.mask & PIDFD_INFO_EXIT_BIT) != 0) {
-    process->exitState = EXIT_CODE_KNOWN;
-    process->exitCode = ExitCodeFromWaitStatus(info.exitStatus);
-    return;
-  }
-  // No exit information yet: a zombie its parent has not reaped, unless it
-  // is already gone without any.
-  if (PidfdSendSignal(process->pidfd, 0) != 0 && errno == ESRCH)
-    process->exitState = EXIT_CODE_UNKNOWABLE;
+  process->exitState = EXIT_CODE_UNKNOWABLE;  // reaped, and nothing kept
 }
 
 void ResolveFromConnector(ProcessObject* process) {

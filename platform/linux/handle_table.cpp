@@ -24,7 +24,11 @@ constexpr std::uintptr_t firstHandleValue = 0x40;
 constexpr std::uintptr_t lastHandleValue = 0x7FFFFFFC;
 
 std::mutex tableLock;
-std::unordered_map<std::uintptr_t, HandleEntry*> openHandles;
+// Never destroyed: handles such as the waiters' thread handles stay open
+// until the process ends, and threads may still use the table while static
+// objects are torn down at exit.
+std::unordered_map<std::uintptr_t, HandleEntry*>& openHandles =
+    *new std::unordered_map<std::uintptr_t, HandleEntry*>();
 std::uintptr_t nextHandleValue = firstHandleValue;
 
 std::uintptr_t HandleValue(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }

@@ -115,6 +115,21 @@ void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+std::string OpenDescriptors() {
+  std::string list;
+  DIR* folder = opendir("/proc/self/fd");
+  if (folder == nullptr) return list;
+  while (dirent* entry = readdir(folder)) {
+    if (entry->d_name[0] == '.') continue;
+    char target[4096];
+    ssize_t n = readlinkat(dirfd(folder), entry->d_name, target, sizeof(target) - 1);
+    target[n > 0 ? n : 0] = 0;
+    list += std::string(entry->d_name) + " -> " + target + "\n";
+  }
+  closedir(folder);
+  return list;
+}
+
 int OpenDescriptorCount() {
   int count = 0;
   DIR* folder = opendir("/proc/self/fd");

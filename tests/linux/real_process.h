@@ -36,6 +36,7 @@ std::string ReadText(const std::string& path);
 void WriteText(const std::string& path, const std::string& text);
 
 int OpenDescriptorCount();
+std::string OpenDescriptors();  // one "fd -> target" line each
 
 // Runs a shell command and returns what it printed.
 std::string Shell(const std::string& command);

@@ -97,7 +97,8 @@ TEST(RealTree, ScanRecordsTheTreeAndWaitersCompleteEachRecord) {
   ASSERT_TRUE(WaitUntil(AllEnded));
   const std::uint64_t after = WallClock();
   const DWORD expectedCodes[] = {5, 3, 128 + 15};
-  for (DWORD i = 0; i < RecordCount; ++i) {
+  ASSERT_EQ(RecordCount, 3u);
+  for (DWORD i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     const ProcessData record = ReadRecord(i);
     EXPECT_EQ(record.ExitCode, expectedCodes[i]);

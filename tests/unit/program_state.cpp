@@ -1,5 +1,7 @@
 #include "tests/unit/program_state.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -10,6 +12,20 @@
 #include "platform/wide_text.h"
 #include "presentation/console_view.h"
 #include "presentation/log_file.h"
+
+namespace {
+
+// The last scenario's waiter threads are joined before the test binary
+// ends, as every scenario's are when the next one starts.
+class JoinWaitersAtEnd : public ::testing::Environment {
+ public:
+  void TearDown() override { sim::Reset(); }
+};
+
+[[maybe_unused]] ::testing::Environment* const joinWaitersAtEnd =
+    ::testing::AddGlobalTestEnvironment(new JoinWaitersAtEnd);
+
+}  // namespace
 
 void ResetProgramState() {
   // The world first: it ends and joins the previous scenario's waiters,
