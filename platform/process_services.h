@@ -67,8 +67,8 @@ BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 BOOL GetProcessTimes(HANDLE process, FILETIME* creation, FILETIME* exit, FILETIME* kernel,
                      FILETIME* user);
 
-HANDLE CreateThread(void* security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
-                    LPVOID argument, DWORD flags, DWORD* threadId);
+HANDLE CreateThread(void* security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID argument,
+                    DWORD flags, DWORD* threadId);
 void ExitThread(DWORD code);
 
 #endif

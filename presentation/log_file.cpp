@@ -92,12 +92,11 @@ void DiscardTemporary(const WCHAR* name) {
 // previous log stays whole until the new one is complete.
 int WriteReplacing(const LogText& text) {
   WCHAR temporary[MAX_PATH + 8];
-  FormatTextW(temporary, sizeof(temporary) / sizeof(temporary[0]), WSTR("%s.tmp"),
-              szLogFileName);
+  FormatTextW(temporary, sizeof(temporary) / sizeof(temporary[0]), WSTR("%s.tmp"), szLogFileName);
   DeleteFileW(temporary);  // left by a run that was killed while saving
 
-  HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     printError(WSTR("blFileSave(): Create file"));
     DebugLine(WSTR("blFileSave(): Create file fail!!\n"));

@@ -15,10 +15,9 @@ bool StartWatch(DWORD index) {
     std::lock_guard<std::mutex> guard(RecordLock[index]);
     record.HandleOpen = 1;
   }
-  HANDLE thread =
-      CreateThread(nullptr, WAITER_STACK_SIZE, WaitProcessThread,
-                   reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(index)),
-                   STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  HANDLE thread = CreateThread(nullptr, WAITER_STACK_SIZE, WaitProcessThread,
+                               reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(index)),
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (thread != nullptr) {
     record.WaiterThread = thread;
     return true;
@@ -42,8 +41,7 @@ DWORD WINAPI WaitProcessThread(LPVOID argument) {
     std::lock_guard<std::mutex> guard(RecordLock[index]);
     DWORD code = 0;
     record.ExitCode = GetExitCodeProcess(process, &code) ? code : 0xFFFFu;
-    GetProcessTimes(process, &record.tStart, &record.tEnd, &record.KernelTime,
-                    &record.UserTime);
+    GetProcessTimes(process, &record.tStart, &record.tEnd, &record.KernelTime, &record.UserTime);
     CloseHandle(process);
     record.HandleOpen = 0;
     record.HandleClosed = 1;

@@ -28,8 +28,7 @@ void DebugLine(const WCHAR* text) {
 // Takes a process snapshot and reads its first entry; on failure prints
 // the routine's diagnostic and returns INVALID_HANDLE_VALUE with nothing
 // left open.
-HANDLE OpenProcessList(PROCESSENTRY32W* first, const WCHAR* snapshotFail,
-                       const WCHAR* firstFail) {
+HANDLE OpenProcessList(PROCESSENTRY32W* first, const WCHAR* snapshotFail, const WCHAR* firstFail) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) {
     DebugLine(snapshotFail);
@@ -90,8 +89,9 @@ void RecordEntry(DWORD index, const PROCESSENTRY32W& entry) {
 
 int WalkLevel(DWORD parentPid) {
   PROCESSENTRY32W entry;
-  HANDLE snapshot = OpenProcessList(&entry, WSTR("\nGetParentList(): CreateToolhelp32Snapshot fail!\n"),
-                                    WSTR("\nGetProcessList(): Process32First fail!\n"));
+  HANDLE snapshot =
+      OpenProcessList(&entry, WSTR("\nGetParentList(): CreateToolhelp32Snapshot fail!\n"),
+                      WSTR("\nGetProcessList(): Process32First fail!\n"));
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
   ScanPath[ScanDepth++] = parentPid;
   int result = 1;
@@ -122,8 +122,9 @@ int GetProcessList(DWORD parentPid) { return WalkLevel(parentPid); }
 
 DWORD GetParentProcessID(DWORD pid) {
   PROCESSENTRY32W entry;
-  HANDLE snapshot = OpenProcessList(&entry, WSTR("\nGetParentProcessID(): CreateToolhelp32Snapshot fail!\n"),
-                                    WSTR("\nGetParentProcessID(): Process32First fail!\n"));
+  HANDLE snapshot =
+      OpenProcessList(&entry, WSTR("\nGetParentProcessID(): CreateToolhelp32Snapshot fail!\n"),
+                      WSTR("\nGetParentProcessID(): Process32First fail!\n"));
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
   DWORD parent = 0;
   do {
@@ -139,8 +140,9 @@ DWORD GetParentProcessID(DWORD pid) {
 int GetSubProcessNo(DWORD pid, DWORD* count) {
   *count = 0;
   PROCESSENTRY32W entry;
-  HANDLE snapshot = OpenProcessList(&entry, WSTR("\nGetSubProcessNo(): CreateToolhelp32Snapshot fail!\n"),
-                                    WSTR("\nGetSubProcessNo(): Process32First fail!\n"));
+  HANDLE snapshot =
+      OpenProcessList(&entry, WSTR("\nGetSubProcessNo(): CreateToolhelp32Snapshot fail!\n"),
+                      WSTR("\nGetSubProcessNo(): Process32First fail!\n"));
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
   do {
     if (pid == 0 || entry.th32ParentProcessID == pid) ++*count;

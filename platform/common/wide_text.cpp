@@ -204,9 +204,11 @@ std::size_t Utf8ToUtf16(const char* text, WCHAR* buffer, std::size_t size) {
     std::uint32_t c = 0xFFFD;
     std::size_t length = 1;
     unsigned char lead = s[0];
-    std::size_t expected = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
-                                         : (lead >> 3) == 30 ? 4
-                                                             : 0;
+    std::size_t expected = lead < 0x80         ? 1
+                           : (lead >> 5) == 6  ? 2
+                           : (lead >> 4) == 14 ? 3
+                           : (lead >> 3) == 30 ? 4
+                                               : 0;
     if (expected == 1) {
       c = lead;
     } else if (expected > 1) {

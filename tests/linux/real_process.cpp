@@ -155,8 +155,8 @@ bool HaveTmux() { return Shell("command -v tmux").find("tmux") != std::string::n
 Terminal OpenTerminal(const std::string& command, const std::string& workingDir) {
   static std::atomic<int> next{0};
   Terminal terminal{"tolvane-test-" + std::to_string(getpid()) + "-" + std::to_string(next++)};
-  Shell("tmux new-session -d -s " + terminal.session + " -x 100 -y 30 -c '" + workingDir +
-        "' \"" + command + "\"");
+  Shell("tmux new-session -d -s " + terminal.session + " -x 100 -y 30 -c '" + workingDir + "' \"" +
+        command + "\"");
   return terminal;
 }
 

@@ -85,8 +85,9 @@ TEST(Stress, ShortLivedProcessesUnderScansPollsAndWaiters) {
   // Scans are slow under the sanitizers and the machine may be loaded, so
   // how many processes a scan meets varies; some always are.
   EXPECT_GE(checked, 10);
-  EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore)
-      << "a handle was left open; before:\n" << descriptorListBefore << "after:\n" << OpenDescriptors();
+  EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore) << "a handle was left open; before:\n"
+                                                      << descriptorListBefore << "after:\n"
+                                                      << OpenDescriptors();
 }
 
 }  // namespace

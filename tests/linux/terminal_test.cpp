@@ -76,7 +76,8 @@ TEST_F(TerminalTest, LiveViewPagesAndStopsOnEscWithACompleteLog) {
   EXPECT_EQ(screen[1], std::string(79, '='));
   EXPECT_EQ(screen[2], " No | Parent | Own ID | Handle | SN | Exit_C |    FileName");
   EXPECT_EQ(screen[3], std::string(79, '-'));
-  const std::regex workerRow(R"(^\*[12]   [0-9A-F]{8} [0-9A-F]{8} [0-9A-F]{8} 0    00000000 .*tolvane_test_worker$)");
+  const std::regex workerRow(
+      R"(^\*[12]   [0-9A-F]{8} [0-9A-F]{8} [0-9A-F]{8} 0    00000000 .*tolvane_test_worker$)");
   EXPECT_TRUE(std::regex_match(screen[4], workerRow)) << screen[4];
   EXPECT_TRUE(std::regex_match(screen[5], workerRow)) << screen[5];
   EXPECT_EQ(screen[6], "Total recorded processes=3");
@@ -89,7 +90,8 @@ TEST_F(TerminalTest, LiveViewPagesAndStopsOnEscWithACompleteLog) {
   EXPECT_TRUE(ScreenShows(std::regex(R"(\n\*3   )"))) << Screen(terminal);
   SendKeys(terminal, "PPage");
   // Both workers end; the next redraws show their codes without the marker.
-  EXPECT_TRUE(ScreenShows(std::regex(R"( [12]   [^\n]* 00000002 [^\n]*\n [12]   [^\n]* 00000007 )")))
+  EXPECT_TRUE(
+      ScreenShows(std::regex(R"( [12]   [^\n]* 00000002 [^\n]*\n [12]   [^\n]* 00000007 )")))
       << Screen(terminal);
 
   SendKeys(terminal, "Escape");
@@ -102,9 +104,12 @@ TEST_F(TerminalTest, LiveViewPagesAndStopsOnEscWithACompleteLog) {
   const std::vector<std::string> lines = Lines(log.substr(0, log.size() - 1));
   ASSERT_EQ(lines.size(), 4u) << log;
   EXPECT_TRUE(std::regex_match(
-      lines[0], std::regex(R"( Tolvane Utility, Rev: 1\.0\.0\.3, Start: \d{4}-\d+-\d+ \d+:\d+:\d+, End: \d{4}-\d+-\d+ \d+:\d+:\d+\r)")))
+      lines[0],
+      std::regex(
+          R"( Tolvane Utility, Rev: 1\.0\.0\.3, Start: \d{4}-\d+-\d+ \d+:\d+:\d+, End: \d{4}-\d+-\d+ \d+:\d+:\d+\r)")))
       << lines[0];
-  const std::string fixed = R"(ParentID=[0-9A-F]{8}, ProcessID=[0-9A-F]{8}, Handle=[0-9A-F]{8}, SubProcessNo=0   , )";
+  const std::string fixed =
+      R"(ParentID=[0-9A-F]{8}, ProcessID=[0-9A-F]{8}, Handle=[0-9A-F]{8}, SubProcessNo=0   , )";
   const std::string times = R"(tStart=[0-9A-F]{8} [0-9A-F]{8}, tEnd=[0-9A-F]{8} [0-9A-F]{8}, )";
   const std::regex worker2("No:[12]   , Valid=Yes, LostClose=No , Handle=Close, " + fixed +
                            "ExitCode=00000002, " + times +
@@ -113,8 +118,8 @@ TEST_F(TerminalTest, LiveViewPagesAndStopsOnEscWithACompleteLog) {
                            "ExitCode=00000007, " + times +
                            "tUseTime=0M:4S, FilePathName=" + folder + "/tolvane_test_worker\r");
   const std::regex self("No:3   , Valid=Yes, LostClose=No , Handle=Open , " + fixed +
-                        "ExitCode=00000000, " + times + "TakeTime=unknown, FilePathName=" +
-                        folder + "/tolvane\r");
+                        "ExitCode=00000000, " + times + "TakeTime=unknown, FilePathName=" + folder +
+                        "/tolvane\r");
   EXPECT_TRUE(std::regex_match(lines[1], worker2) || std::regex_match(lines[2], worker2)) << log;
   EXPECT_TRUE(std::regex_match(lines[1], worker7) || std::regex_match(lines[2], worker7)) << log;
   EXPECT_TRUE(std::regex_match(lines[3], self)) << lines[3];

@@ -16,8 +16,7 @@ struct ValueCase {
 class OptionValueTest : public ::testing::TestWithParam<ValueCase> {};
 
 TEST_P(OptionValueTest, ConvertsLikeTheCLibrary) {
-  EXPECT_EQ(ConvertOptionValue(Wide(GetParam().text).c_str()), GetParam().value)
-      << GetParam().text;
+  EXPECT_EQ(ConvertOptionValue(Wide(GetParam().text).c_str()), GetParam().value) << GetParam().text;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -75,16 +75,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "No:1   , Valid=Yes, LostClose=No , Handle=Close, " + Fixed +
                      "ExitCode=00000000, tStart=01DC1234 56789ABC, tEnd=01DC35F7 C0D4773C, "
                      "tUseTime=1M:1S, FilePathName=C:\\t\\Tolvane.exe\r\n"},
-        LineCase{"lost_close_adds_its_exit_code",
-                 With(Watched(),
-                      [](ProcessData& r) {
-                        r.LostClose = 1;
-                        r.EndExitCode = 3;
-                      }),
-                 1233,
-                 "No:1234, Valid=Yes, LostClose=Yes, Handle=Open , " + Fixed +
-                     "ExitCode=00000000, EndExitCode=00000003, tStart=01DC1234 56789ABC, "
-                     "tEnd=00000000 00000000, TakeTime=unknown, FilePathName=C:\\t\\Tolvane.exe\r\n"},
+        LineCase{
+            "lost_close_adds_its_exit_code",
+            With(Watched(),
+                 [](ProcessData& r) {
+                   r.LostClose = 1;
+                   r.EndExitCode = 3;
+                 }),
+            1233,
+            "No:1234, Valid=Yes, LostClose=Yes, Handle=Open , " + Fixed +
+                "ExitCode=00000000, EndExitCode=00000003, tStart=01DC1234 56789ABC, "
+                "tEnd=00000000 00000000, TakeTime=unknown, FilePathName=C:\\t\\Tolvane.exe\r\n"},
         LineCase{"both_flags",
                  With(Ended(0, 1),
                       [](ProcessData& r) {
@@ -96,9 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "ExitCode=00000001, tStart=01DC1234 56789ABC, tEnd=00000000 00000000, "
                      "TakeTime=unknown, FilePathName=C:\\t\\Tolvane.exe\r\n"},
         LineCase{"never_opened",
-                 With(MakeRecord(0x32, 0x64, "System"),
-                      [](ProcessData& r) { r.Valid = 0; }),
-                 0,
+                 With(MakeRecord(0x32, 0x64, "System"), [](ProcessData& r) { r.Valid = 0; }), 0,
                  "No:1   , Valid=No , LostClose=No , Handle=NA   , ParentID=00000032, "
                  "ProcessID=00000064, Handle=00000000, SubProcessNo=0   , ExitCode=00000000, "
                  "tStart=00000000 00000000, tEnd=00000000 00000000, TakeTime=unknown, "
@@ -133,7 +132,8 @@ class LogFileTest : public ::testing::Test {
 
   std::string Log() { return sim::ReadFileBytes(folder + "/Tolvane0.log"); }
   std::string Expected() {
-    std::string text = " Tolvane Utility, Rev: 1.0.0.3, Start: 2026-1-2 3:4:5, End: 2026-1-2 3:4:5\r\n";
+    std::string text =
+        " Tolvane Utility, Rev: 1.0.0.3, Start: 2026-1-2 3:4:5, End: 2026-1-2 3:4:5\r\n";
     for (DWORD i = 0; i < RecordCount; ++i) text += Line(DataArray[i], i);
     if (blErrMsg) text += Narrow(szErrMsg);
     return text + std::string(1, '\0');

@@ -264,11 +264,9 @@ TEST_F(TrackingTest, LookupsAnswerFromTheProcessList) {
 // left open or released twice, the failure costs at most what was not yet
 // walked, and the next scan completes the table.
 TEST_F(TrackingTest, AFailureAnywhereInAScanIsMadeGoodByTheNextScan) {
-  const sim::Op ops[] = {sim::Op::ProcessSnapshot, sim::Op::Process32First,
-                         sim::Op::Process32Next,   sim::Op::ModuleSnapshot,
-                         sim::Op::Module32First,   sim::Op::OpenProcess,
-                         sim::Op::GetProcessTimes, sim::Op::CreateThread,
-                         sim::Op::CloseHandle};
+  const sim::Op ops[] = {sim::Op::ProcessSnapshot, sim::Op::Process32First, sim::Op::Process32Next,
+                         sim::Op::ModuleSnapshot,  sim::Op::Module32First,  sim::Op::OpenProcess,
+                         sim::Op::GetProcessTimes, sim::Op::CreateThread,   sim::Op::CloseHandle};
   for (sim::Op op : ops) {
     for (int k = 1; k <= 14; ++k) {
       SCOPED_TRACE(::testing::Message() << "op " << static_cast<int>(op) << " call " << k);

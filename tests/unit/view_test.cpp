@@ -77,12 +77,13 @@ TEST_F(ViewTest, RowsShowMarkerCountsExitCodeAndTheLast33UnitsOfLongNames) {
   RecordCount = 3;
 
   DumpProcessList();
-  EXPECT_EQ(sim::LastScreen(),
-            Title +
-                " 1   00000032 00001FA4 000001AC 12   c000013a C:\\jobs\\build.cmd\n"
-                "*2   00001FA4 00000020 000001B0 0    00000000 lder\\name\\for\\th\\tests\\worker.exe\n"
-                " 3   00001FA4 00000024 00000000 0    00000000 svc.exe\n"
-                "Total recorded processes=3   \n");
+  EXPECT_EQ(
+      sim::LastScreen(),
+      Title +
+          " 1   00000032 00001FA4 000001AC 12   c000013a C:\\jobs\\build.cmd\n"
+          "*2   00001FA4 00000020 000001B0 0    00000000 lder\\name\\for\\th\\tests\\worker.exe\n"
+          " 3   00001FA4 00000024 00000000 0    00000000 svc.exe\n"
+          "Total recorded processes=3   \n");
 }
 
 struct PagingCase {
@@ -127,12 +128,17 @@ INSTANTIATE_TEST_SUITE_P(
         PagingCase{"tab_to_last", 45, 20, {Tab, Tab}, 2, Range(41, 45), 2},
         PagingCase{"tab_wraps", 45, 20, {Tab, Tab, Tab}, 0, Range(1, 20), 3},
         PagingCase{"page_past_the_records", 40, 20, {Tab, Tab}, 2, {}, 2},
-        PagingCase{"page_down_stops_at_last", 45, 20, {Ext, PageDown, Ext, PageDown, Ext, PageDown},
-                   2, Range(41, 45), 2},
+        PagingCase{"page_down_stops_at_last",
+                   45,
+                   20,
+                   {Ext, PageDown, Ext, PageDown, Ext, PageDown},
+                   2,
+                   Range(41, 45),
+                   2},
         PagingCase{"page_up_back", 45, 20, {Tab, Ext, PageUp}, 0, Range(1, 20), 2},
         PagingCase{"page_up_at_first_does_nothing", 45, 20, {Ext, PageUp}, 0, Range(1, 20), 0},
-        PagingCase{"zero_prefix_key_ignored", 45, 20, {0x00, PageDown, 0x00, 0x3B}, 0,
-                   Range(1, 20), 0},
+        PagingCase{
+            "zero_prefix_key_ignored", 45, 20, {0x00, PageDown, 0x00, 0x3B}, 0, Range(1, 20), 0},
         PagingCase{"e1_prefix_ignored", 45, 20, {0xE1, PageDown}, 0, Range(1, 20), 0},
         PagingCase{"other_keys_ignored", 45, 20, {'a', 0x0D}, 0, Range(1, 20), 0},
         PagingCase{"one_record", 1, 20, {Tab}, 0, {1}, 1},
