@@ -44,6 +44,30 @@ std::size_t Digits(WCHAR* out, std::uint32_t value, unsigned base, bool upper) {
   return n;
 }
 
+// A conversion's output: whole characters while they fit, always
+// terminated, and the length the whole text needs.
+template <typename Unit>
+struct ConvertedText {
+  Unit* buffer;
+  std::size_t size;
+  std::size_t needed = 0;
+  bool full = false;
+
+  void Put(const Unit* units, std::size_t count) {
+    if (!full && needed + count < size) {
+      for (std::size_t k = 0; k < count; ++k) buffer[needed + k] = units[k];
+    } else if (!full && size > 0) {
+      buffer[needed] = 0;
+      full = true;
+    }
+    needed += count;
+  }
+  std::size_t Finish() {
+    if (!full && size > 0) buffer[needed] = 0;
+    return needed;
+  }
+};
+
 }  // namespace
 
 std::size_t FormatTextListW(WCHAR* buffer, std::size_t size, const WCHAR* format,
@@ -153,8 +177,7 @@ bool WideEqualsIgnoringAsciiCase(const WCHAR* a, const WCHAR* b) {
 }
 
 std::size_t Utf16ToUtf8(const WCHAR* text, char* buffer, std::size_t size) {
-  std::size_t needed = 0;
-  bool full = false;
+  ConvertedText<char> out{buffer, size};
   for (std::size_t i = 0; text[i] != 0; ++i) {
     std::uint32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
@@ -163,43 +186,35 @@ std::size_t Utf16ToUtf8(const WCHAR* text, char* buffer, std::size_t size) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    unsigned char bytes[4];
+    char bytes[4];
     std::size_t n;
     if (c < 0x80) {
-      bytes[0] = static_cast<unsigned char>(c);
+      bytes[0] = static_cast<char>(c);
       n = 1;
     } else if (c < 0x800) {
-      bytes[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
-      bytes[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      bytes[0] = static_cast<char>(0xC0 | (c >> 6));
+      bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
       n = 2;
     } else if (c < 0x10000) {
-      bytes[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
-      bytes[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-      bytes[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      bytes[0] = static_cast<char>(0xE0 | (c >> 12));
+      bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
       n = 3;
     } else {
-      bytes[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
-      bytes[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-      bytes[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-      bytes[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      bytes[0] = static_cast<char>(0xF0 | (c >> 18));
+      bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
       n = 4;
     }
-    if (!full && needed + n < size) {
-      for (std::size_t k = 0; k < n; ++k) buffer[needed + k] = static_cast<char>(bytes[k]);
-    } else if (!full && size > 0) {
-      buffer[needed] = 0;
-      full = true;
-    }
-    needed += n;
+    out.Put(bytes, n);
   }
-  if (!full && size > 0) buffer[needed] = 0;
-  return needed;
+  return out.Finish();
 }
 
 std::size_t Utf8ToUtf16(const char* text, WCHAR* buffer, std::size_t size) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-  std::size_t needed = 0;
-  bool full = false;
+  ConvertedText<WCHAR> out{buffer, size};
   while (*s != 0) {
     std::uint32_t c = 0xFFFD;
     std::size_t length = 1;
@@ -235,14 +250,7 @@ std::size_t Utf8ToUtf16(const char* text, WCHAR* buffer, std::size_t size) {
     } else {
       units[0] = static_cast<WCHAR>(c);
     }
-    if (!full && needed + n < size) {
-      for (std::size_t k = 0; k < n; ++k) buffer[needed + k] = units[k];
-    } else if (!full && size > 0) {
-      buffer[needed] = 0;
-      full = true;
-    }
-    needed += n;
+    out.Put(units, n);
   }
-  if (!full && size > 0) buffer[needed] = 0;
-  return needed;
+  return out.Finish();
 }
