@@ -5,6 +5,7 @@
 
 #include "control/exit.h"
 #include "control/settings.h"
+#include "control/version.h"
 #include "platform/console_services.h"
 #include "platform/wide_text.h"
 
@@ -51,8 +52,7 @@ DWORD ConvertInBase(const WCHAR* text, int base) {
   while (IsSpace(*p)) ++p;
   bool negative = false;
   if (*p == u'+' || *p == u'-') negative = *p++ == u'-';
-  if (base == 16 && p[0] == u'0' && (p[1] == u'x' || p[1] == u'X') && DigitValue(p[2]) < 16)
-    p += 2;
+  if (base == 16 && p[0] == u'0' && (p[1] == u'x' || p[1] == u'X') && DigitValue(p[2]) < 16) p += 2;
   std::uint64_t value = 0;
   bool overflow = false;
   for (; DigitValue(*p) < base; ++p) {

@@ -15,5 +15,3 @@ constexpr std::uint64_t SavePeriod = 5ull * 10000000ull;  // 100-ns units
 
 // Start-up as a UTC calendar time, printed in every log header.
 extern SYSTEMTIME tProgramStart;
-
-#define TOLVANE_VERSION "1.0.0.3"

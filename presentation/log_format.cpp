@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "control/settings.h"
+#include "control/version.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ const char* HandleState(const ProcessData& record) {
 }  // namespace
 
 std::size_t ToAnsi(const WCHAR* text, char* out, std::size_t size) {
-  int written = WideCharToMultiByte(CP_ACP, 0, text, -1, out, static_cast<int>(size), nullptr,
-                                    nullptr);
+  int written =
+      WideCharToMultiByte(CP_ACP, 0, text, -1, out, static_cast<int>(size), nullptr, nullptr);
   if (written <= 0) {
     out[0] = 0;
     return 0;
