@@ -52,7 +52,6 @@ void RunMonitor(void) {
   DumpProcessList();
 
   int resultCode = 0;
-  bool stopDuringSave = false;
   for (;;) {
     Sleep(250);
     // A stop signal is the stop key, taken at once rather than at the next
@@ -69,10 +68,7 @@ void RunMonitor(void) {
       latest = CurrentTime();
       nextDump = latest + dumpPeriod;
     }
-    if (!SaveIfDue(now, latest)) {
-      stopDuringSave = true;
-      break;
-    }
+    if (!SaveIfDue(now, latest)) break;
     if (RecordCount > TableNearlyFull) {
       StopForFullTable();
       resultCode = 255;
@@ -80,5 +76,5 @@ void RunMonitor(void) {
     }
     if (!CheckKeyboard()) break;
   }
-  ExitWithCode(FinalSave(resultCode, stopDuringSave));
+  ExitWithCode(FinalSave(resultCode));
 }

@@ -11,26 +11,31 @@ std::uint64_t NextSave = 0;
 
 namespace {
 
-// Tries left for the final save once a stop has been asked while it fails:
-// the program still ends if the log can never be written.
-constexpr int TriesAfterStop = 20;
+// A stopping run gives a failing save this many more tries, 100 ms apart,
+// so that it ends even when the log can never be written.
+constexpr int TriesWhenStopping = 20;
 
-// Saves, retrying every 100 ms while the save asks for it. Keys are read
-// meanwhile (paging still works); Esc or a stop signal ends the retries of
-// a periodic save at once and leaves a final save its last few tries.
-int SaveRetrying(bool finalSave, bool* stopAsked) {
-  int triesLeft = *stopAsked ? TriesAfterStop : -1;
+// Retries every 100 ms while the save asks for it. Keys are read meanwhile
+// (paging still works); Esc or a stop signal ends the retries and sets
+// *stopped.
+int SaveUntilWrittenOrStopped(bool* stopped) {
   int result = blFileSave();
   while (result == SaveRetry) {
-    if (triesLeft == 0) return result;
     Sleep(100);
-    if (!*stopAsked && (StopRequested() || !CheckKeyboard())) {
-      *stopAsked = true;
-      if (!finalSave) return result;
-      triesLeft = TriesAfterStop;
+    if (StopRequested() || !CheckKeyboard()) {
+      *stopped = true;
+      return result;
     }
     result = blFileSave();
-    if (triesLeft > 0) --triesLeft;
+  }
+  return result;
+}
+
+int SaveWithLastTries() {
+  int result = blFileSave();
+  for (int tries = 0; result == SaveRetry && tries < TriesWhenStopping; ++tries) {
+    Sleep(100);
+    result = blFileSave();
   }
   return result;
 }
@@ -40,9 +45,9 @@ int SaveRetrying(bool finalSave, bool* stopAsked) {
 bool SaveIfDue(std::uint64_t now, std::uint64_t latest) {
   if (!(NextSave < now)) return true;
   CheckLostClose();
-  bool stopAsked = false;
-  const int result = SaveRetrying(false, &stopAsked);
-  if (stopAsked) return false;
+  bool stopped = false;
+  const int result = SaveUntilWrittenOrStopped(&stopped);
+  if (stopped) return false;
   if (result == SaveCannotGoOn) {
     CheckLostClose();
     ExitWithCode(255);
@@ -51,10 +56,9 @@ bool SaveIfDue(std::uint64_t now, std::uint64_t latest) {
   return true;
 }
 
-int FinalSave(int resultCode, bool stopDuringSave) {
+int FinalSave(int resultCode) {
   CheckLostClose();
-  bool stopAsked = stopDuringSave;
-  const int result = SaveRetrying(true, &stopAsked);
+  const int result = SaveWithLastTries();
   // A log that could not be written is a failed run, whatever stopped it.
   return result == SaveWritten ? resultCode : 255;
 }

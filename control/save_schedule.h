@@ -11,5 +11,6 @@ extern std::uint64_t NextSave;
 // Returns false when a stop was asked while a failing save was retried.
 bool SaveIfDue(std::uint64_t now, std::uint64_t latest);
 
-// The last save after the loop has stopped; returns the program's result.
-int FinalSave(int resultCode, bool stopDuringSave);
+// The last save after the loop has stopped, with a last few tries if it
+// fails; returns the program's result.
+int FinalSave(int resultCode);

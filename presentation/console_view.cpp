@@ -6,6 +6,7 @@
 #include "control/settings.h"
 #include "platform/console_services.h"
 #include "platform/wide_text.h"
+#include "presentation/display_text.h"
 #include "tracking/process_table.h"
 
 DWORD CurrentPage = 0;
@@ -20,7 +21,10 @@ DWORD HighestPage() { return DumpNumber == 0 ? 0 : RecordCount / DumpNumber; }
 
 void PrintRow(DWORD index) {
   const ProcessData record = ReadRecord(index);
-  const WCHAR* name = record.FilePathName[0] != 0 ? record.FilePathName : record.ExeName;
+  WCHAR shown[MAX_PATH];
+  CopyForDisplay(shown, MAX_PATH,
+                 record.FilePathName[0] != 0 ? record.FilePathName : record.ExeName);
+  const WCHAR* name = shown;
   std::size_t length = WideLength(name);
   if (length > NameColumnWidth) name += length - NameColumnWidth;
   ConsolePrintW(WSTR("%s%-03d %08X %08X %08X %-04d %08x %s\n"),

@@ -6,6 +6,7 @@
 
 #include "control/settings.h"
 #include "control/version.h"
+#include "presentation/display_text.h"
 
 namespace {
 
@@ -82,8 +83,10 @@ std::size_t FormatLogLine(const ProcessData& record, DWORD index, char* out, std
     AppendPiece(line, "tUseTime=%-dM:%-dS, ", static_cast<int>((seconds / 60) % 65536),
                 static_cast<int>(seconds % 60));
   }
+  WCHAR shown[MAX_PATH];
+  CopyForDisplay(shown, MAX_PATH, record.FilePathName);
   char path[4 * MAX_PATH];
-  ToAnsi(record.FilePathName, path, sizeof(path));
+  ToAnsi(shown, path, sizeof(path));
   Append(line, "FilePathName=");
   Append(line, path);
   Append(line, "\r\n");

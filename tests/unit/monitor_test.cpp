@@ -162,6 +162,14 @@ TEST_F(MonitorTest, EscEndsASaveThatCanNeverSucceedAfterBoundedFinalTries) {
   EXPECT_EQ(sim::CallCount(sim::Op::MoveFile), 5 + 21);
 }
 
+TEST_F(MonitorTest, FinalSaveThatCanNeverSucceedEndsTheRunAfterItsLastTries) {
+  sim::Fail(sim::Op::MoveFile, 0, 1, ERROR_SHARING_VIOLATION);
+  sim::PushKey(0x1B);
+  EXPECT_EQ(RunProgram({}), 255u) << "the log could not be written";
+  EXPECT_EQ(sim::CallCount(sim::Op::MoveFile), 21);
+  EXPECT_EQ(Now(), 1000u + 20 * 100u);
+}
+
 TEST_F(MonitorTest, DebugModeWaitsForAKeyBeforeEnding) {
   sim::PushKey(0x1B);
   At(60000, [] { sim::PushKey(' '); });
