@@ -5,11 +5,14 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "platform/linux/display_names.h"
 #include "platform/linux/errors.h"
 #include "platform/linux/handle_table.h"
 #include "platform/linux/proc_files.h"
+#include "platform/linux/process_pass.h"
 #include "platform/linux/snapshots.h"
 #include "platform/process_services.h"
 
@@ -28,20 +31,50 @@ bool ProcessFolderExists(DWORD pid) {
   return access(folder, F_OK) == 0;
 }
 
+void SetModuleError(int error, bool processListed) {
+  if (error == EACCES || error == EPERM)
+    SetLastError(ERROR_ACCESS_DENIED);
+  else if (error == ENOENT && processListed)
+    SetLastError(ERROR_PARTIAL_COPY);  // a kernel thread or an ended process: no image
+  else
+    SetLastError(ERROR_INVALID_PARAMETER);  // no such process
+}
+
+// The executable as the scan's pass read it moments ago, when the pass may
+// still be used and lists the process: the scan asks for every process it
+// meets in that pass. 0 when the pass cannot tell.
+int PathFromPass(DWORD pid, char* path, std::size_t size) {
+  std::shared_ptr<const ProcessPass> pass = ReusablePass();
+  if (pass == nullptr) return 0;
+  const PassEntry* entry = FindPassEntry(*pass, pid);
+  if (entry == nullptr) return 0;  // newer than the pass
+  if (entry->pathOffset == NoExecutablePath) {
+    SetModuleError(entry->pathError, true);
+    return -1;
+  }
+  const char* found = &pass->paths[entry->pathOffset];
+  std::size_t length = std::strlen(found);
+  if (length >= size) length = size - 1;
+  std::memcpy(path, found, length);
+  path[length] = 0;
+  return 1;
+}
+
 }  // namespace
 
 HANDLE CreateModuleSnapshot(DWORD pid) {
   ModuleSnapshot* snapshot = new ModuleSnapshot();
   snapshot->pid = pid == 0 ? static_cast<DWORD>(getpid()) : pid;
-  if (ReadExecutablePath(AT_FDCWD, pid, snapshot->path, sizeof snapshot->path) <= 0) {
+  const int fromPass = pid == 0 ? 0 : PathFromPass(pid, snapshot->path, sizeof snapshot->path);
+  if (fromPass < 0) {
+    delete snapshot;
+    return INVALID_HANDLE_VALUE;
+  }
+  if (fromPass == 0 &&
+      ReadExecutablePath(AT_FDCWD, pid, snapshot->path, sizeof snapshot->path) <= 0) {
     int error = errno;
     delete snapshot;
-    if (error == EACCES || error == EPERM)
-      SetLastError(ERROR_ACCESS_DENIED);
-    else if (error == ENOENT && ProcessFolderExists(pid))
-      SetLastError(ERROR_PARTIAL_COPY);  // a kernel thread or an ended process: no image
-    else
-      SetLastError(ERROR_INVALID_PARAMETER);  // no such process
+    SetModuleError(error, error == ENOENT && ProcessFolderExists(pid));
     return INVALID_HANDLE_VALUE;
   }
   return AddHandle(HANDLE_KIND_MODULE_SNAPSHOT, snapshot, ReleaseModuleSnapshot);

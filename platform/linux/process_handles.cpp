@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <memory>
 
 #include "platform/linux/clock.h"
 #include "platform/linux/compat.h"
@@ -12,6 +13,7 @@
 #include "platform/linux/handle_table.h"
 #include "platform/linux/proc_files.h"
 #include "platform/linux/process_object.h"
+#include "platform/linux/process_pass.h"
 #include "platform/linux/process_waits.h"
 #include "platform/process_services.h"
 
@@ -45,6 +47,21 @@ bool RefreshFromProc(ProcessObject* process) {
   process->startTicks = stat.startTicks;
   process->userTicks = stat.userTicks;
   process->kernelTicks = stat.kernelTicks;
+  return true;
+}
+
+// While the scan's pass may still be used, a running process's CPU times
+// come from it, read moments ago, instead of from one more read of its stat
+// file; the start time tells that the entry is this process.
+bool RefreshFromPass(ProcessObject* process) {
+  if (!process->started) return false;
+  std::shared_ptr<const ProcessPass> pass = ReusablePass();
+  if (pass == nullptr) return false;
+  const PassEntry* entry = FindPassEntry(*pass, process->pid);
+  if (entry == nullptr || entry->startTicks != process->startTicks) return false;
+  // A read made after the pass may already hold later values.
+  if (entry->userTicks > process->userTicks) process->userTicks = entry->userTicks;
+  if (entry->kernelTicks > process->kernelTicks) process->kernelTicks = entry->kernelTicks;
   return true;
 }
 
@@ -174,7 +191,8 @@ BOOL GetProcessTimes(HANDLE handle, FILETIME* creation, FILETIME* exit, FILETIME
     std::lock_guard<std::mutex> hold(process->lock);
     CheckEnded(process);
     // A failed read while it runs means it ended in between.
-    if (!process->ended && !RefreshFromProc(process) && AwaitPidfd(process->pidfd, 0) != 0)
+    if (!process->ended && !RefreshFromPass(process) && !RefreshFromProc(process) &&
+        AwaitPidfd(process->pidfd, 0) != 0)
       NoteEnded(process);
     known = process->started ? TRUE : FALSE;
     if (known) {
