@@ -38,6 +38,13 @@ std::mutex recentLock;  // guards the three below
 std::shared_ptr<const ProcessPass> recent;
 unsigned openSnapshots = 0;
 
+// The pass taken last. A process that has ended but is not yet reaped no
+// longer shows its executable; it keeps the path and name it had in the
+// pass before, so that a scan meeting it now does not take it for another
+// process under its command name.
+std::mutex lastPassLock;
+std::shared_ptr<const ProcessPass> lastPass;
+
 // The size of the last pass, so that the next one reserves enough at once.
 std::atomic<std::size_t> lastEntryCount{512};
 
@@ -109,8 +116,23 @@ void AddName(ProcessPass& pass, PassEntry& entry, const char* name) {
   pass.names.insert(pass.names.end(), display, display + length + 1);
 }
 
-void AddProcess(ProcessPass& pass, int procFolder, const char* pidText, DWORD pid, char* buffer,
-                std::size_t size) {
+// The path a zombie had while it ran, from the pass before, appended to
+// paths; NoExecutablePath when that pass did not know it.
+std::uint32_t EarlierExecutable(const ProcessPass* earlier, const PassEntry& entry,
+                                std::vector<char>& paths) {
+  if (earlier == nullptr) return NoExecutablePath;
+  const PassEntry* before = FindPassEntry(*earlier, entry.pid);
+  if (before == nullptr || before->startTicks != entry.startTicks ||
+      before->pathOffset == NoExecutablePath)
+    return NoExecutablePath;
+  const char* path = &earlier->paths[before->pathOffset];
+  const std::size_t offset = paths.size();
+  paths.insert(paths.end(), path, path + std::strlen(path) + 1);
+  return static_cast<std::uint32_t>(offset);
+}
+
+void AddProcess(ProcessPass& pass, const ProcessPass* earlier, int procFolder, const char* pidText,
+                DWORD pid, char* buffer, std::size_t size) {
   ProcStat stat;
   if (!ReadStat(procFolder, pidText, buffer, size, &stat)) return;  // ended since the listing
   PassEntry entry;
@@ -122,6 +144,10 @@ void AddProcess(ProcessPass& pass, int procFolder, const char* pidText, DWORD pi
   entry.kernelTicks = stat.kernelTicks;
   entry.pathError = 0;
   entry.pathOffset = ReadExecutable(procFolder, pidText, pass.paths, &entry.pathError);
+  if (entry.pathOffset == NoExecutablePath && stat.state == 'Z') {
+    const std::uint32_t kept = EarlierExecutable(earlier, entry, pass.paths);
+    if (kept != NoExecutablePath) entry.pathOffset = kept;
+  }
   // Kernel threads, zombies and other users' processes show no executable:
   // the kernel's command name stands in.
   AddName(pass, entry,
@@ -146,13 +172,22 @@ std::shared_ptr<const ProcessPass> TakeProcessPass(void) {
   // The stat line is a few hundred bytes; a command name is at most 64.
   char buffer[1024];
   const int procFolder = dirfd(proc);
+  std::shared_ptr<const ProcessPass> earlier;
+  {
+    std::lock_guard<std::mutex> hold(lastPassLock);
+    earlier = lastPass;
+  }
   // Only the numeric entries are processes; their threads are not listed.
   while (const dirent* item = readdir(proc)) {
     DWORD pid;
     if (ParsePid(item->d_name, &pid))
-      AddProcess(*pass, procFolder, item->d_name, pid, buffer, sizeof buffer);
+      AddProcess(*pass, earlier.get(), procFolder, item->d_name, pid, buffer, sizeof buffer);
   }
   closedir(proc);
+  {
+    std::lock_guard<std::mutex> hold(lastPassLock);
+    lastPass = pass;
+  }
   lastEntryCount.store(pass->entries.size());
   return pass;
 }

@@ -118,6 +118,33 @@ TEST(RealTree, ScanRecordsTheTreeAndWaitersCompleteEachRecord) {
   for (DWORD i = 0; i < RecordCount; ++i) EXPECT_EQ(ReadRecord(i).LostClose, 0u);
 }
 
+char ProcessState(pid_t pid) {
+  const std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
+  const std::size_t close = stat.rfind(')');
+  return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
+}
+
+// Once ended and before its parent reaps it, a process no longer shows its
+// executable; a scan meeting it then must not take it for a new process.
+TEST(RealTree, ProcessMetAgainBeforeItIsReapedStaysOnItsRecord) {
+  ResetTable();
+  const DWORD self = static_cast<DWORD>(getpid());
+  const pid_t child = StartProgram({TOLVANE_WORKER, "exit", "300", "4"});
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(GetProcessList(self), 1);
+  ASSERT_EQ(RecordCount, 1u);
+  ASSERT_TRUE(WaitUntil([&] { return ProcessState(child) == 'Z'; }));
+
+  ASSERT_EQ(GetProcessList(self), 1);
+  EXPECT_EQ(RecordCount, 1u);
+  EXPECT_EQ(Narrow(ReadRecord(0).ExeName), "tolvane_test_worker");
+  EXPECT_EQ(Narrow(ReadRecord(0).FilePathName), TOLVANE_WORKER);
+
+  EXPECT_EQ(WaitExitCode(child), 4);
+  ASSERT_TRUE(WaitUntil(AllEnded));
+  EXPECT_EQ(ReadRecord(0).ExitCode, 4u);
+}
+
 TEST(RealTree, ParentOfThisProcessIsFound) {
   EXPECT_EQ(GetParentProcessID(static_cast<DWORD>(getpid())), static_cast<DWORD>(getppid()));
   EXPECT_EQ(GetParentProcessID(0xFFFFFFF0u), 0u);
