@@ -49,15 +49,21 @@ void AppendAttribute(std::string& out, WORD attribute) {
 
 bool ValidCell(COORD cell) { return cell.X >= 0 && cell.Y >= 0 && cell.X < consoleColumns; }
 
+// The checks both fills make of their console and first cell.
+bool CanFill(HANDLE console, COORD first) {
+  if (!IsConsoleOutput(console)) return false;
+  if (!ValidCell(first)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 BOOL FillConsoleOutputAttribute(HANDLE console, WORD attribute, DWORD length, COORD first,
                                 DWORD* written) {
-  if (!IsConsoleOutput(console)) return FALSE;
-  if (!ValidCell(first)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (!CanFill(console, first)) return FALSE;
   if (OutputIsTerminal()) {
     std::string out;
     AppendAttribute(out, attribute);
@@ -69,11 +75,7 @@ BOOL FillConsoleOutputAttribute(HANDLE console, WORD attribute, DWORD length, CO
 
 BOOL FillConsoleOutputCharacterW(HANDLE console, WCHAR character, DWORD length, COORD first,
                                  DWORD* written) {
-  if (!IsConsoleOutput(console)) return FALSE;
-  if (!ValidCell(first)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (!CanFill(console, first)) return FALSE;
   if (OutputIsTerminal()) {
     WCHAR text[2] = {character < 0x20 || character == 0x7F ? u'?' : character, 0};
     char glyph[8];
