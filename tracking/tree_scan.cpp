@@ -73,7 +73,9 @@ void RecordEntry(DWORD index, const PROCESSENTRY32W& entry) {
   record.ParentID = entry.th32ParentProcessID;
   record.ProcessID = entry.th32ProcessID;
   WideCopy(record.ExeName, MAX_PATH, entry.szExeFile);
-  if (!GetModuleName(record.FilePathName, entry.th32ProcessID))
+  // A path read by an earlier scan is kept when this read fails, as it may
+  // for a process caught while it ends.
+  if (!GetModuleName(record.FilePathName, entry.th32ProcessID) && record.FilePathName[0] == 0)
     WideCopy(record.FilePathName, MAX_PATH, entry.szExeFile);
 
   bool ended;

@@ -108,6 +108,15 @@ TEST_F(TrackingTest, WaiterCompletesTheRecordAndReleasesTheHandleOnce) {
   EXPECT_EQ(FileTimeValue(ReadRecord(2).tEnd), ended);
 }
 
+TEST_F(TrackingTest, PathReadOnceIsKeptWhenALaterReadFails) {
+  AddTree();
+  ASSERT_EQ(GetProcessList(Shell), 1);
+  sim::Fail(sim::Op::ModuleSnapshot, 0);
+  ASSERT_EQ(GetProcessList(Shell), 1);
+  EXPECT_EQ(Path(1), "C:\\jobs\\worker.exe");
+  EXPECT_EQ(Path(4), "tool.exe") << "never read: the name stands in";
+}
+
 TEST_F(TrackingTest, ScanRefreshesTheTimesOfWatchedProcesses) {
   AddTree();
   ASSERT_EQ(GetProcessList(Shell), 1);
