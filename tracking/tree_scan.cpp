@@ -58,11 +58,6 @@ void OpenAndWatch(DWORD index, DWORD pid) {
     DebugLine(WSTR("\nGetProcessList(): OpenProcess fail!\n"));
     return;
   }
-  if (record.WaiterThread != nullptr) {
-    // A record is watched once only; a handle without a waiter has no owner.
-    CloseHandle(process);
-    return;
-  }
   record.Handle = process;
   if (StartWatch(index)) RefreshTimes(index);
 }
@@ -78,12 +73,9 @@ void RecordEntry(DWORD index, const PROCESSENTRY32W& entry) {
   if (!GetModuleName(record.FilePathName, entry.th32ProcessID) && record.FilePathName[0] == 0)
     WideCopy(record.FilePathName, MAX_PATH, entry.szExeFile);
 
-  bool ended;
-  {
-    std::lock_guard<std::mutex> guard(RecordLock[index]);
-    ended = record.HandleClosed != 0;
-  }
-  if (record.Handle != nullptr || ended)
+  // A watched record keeps its handle's value for good, ended or not; only a
+  // record that was never watched has none, and is opened now.
+  if (record.Handle != nullptr)
     RefreshTimes(index);
   else
     OpenAndWatch(index, entry.th32ProcessID);
